@@ -1,0 +1,1 @@
+CREATE TABLE IF NOT EXISTS m_firma (nume_firma varchar(200) NOT NULL);
