@@ -245,7 +245,16 @@ private:
     std::vector<const Param*> boundParams() const;
     void applyMaster();
     int findByKey(const std::string& key) const;
+    void loadTableInfo(unsigned tableOid);
     [[noreturn]] void fail(const QString& message) const;
+
+    struct TableInfo {
+        unsigned oid = 0;
+        std::string name;                     // quoted schema.table
+        std::vector<std::string> columnName;  // per declared field; empty when not a column of the table
+        std::vector<int> keyFields;           // declared fields of the first unique index
+    };
+    std::optional<TableInfo> tableInfo_;
 
     Connection* conn_;
     QStringList sqlLines_;

@@ -31,7 +31,8 @@ public:
     TempDb& operator=(const TempDb&) = delete;
     const std::string& name() const { return name_; }
     const PgServer& server() const { return server_; }
-    std::string exec(const std::string& sql) const { return adminExec(server_, name_, sql); }
+    // As the database user "qem" (what it creates, the program can use).
+    std::string exec(const std::string& sql) const { return adminExec(server_, name_, "SET ROLE qem;\n" + sql); }
     // A libpq connection string for the user "qem" over TCP.
     std::string conninfo(const char* sslmode = "prefer") const;
 
