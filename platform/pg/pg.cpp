@@ -319,6 +319,42 @@ QDateTime FieldRef::asDateTime() const {
     return QDateTime::fromString(s, Qt::ISODateWithMs);
 }
 
+void declareFields(Query& q, const char* list) {
+    const QStringList groups = QString::fromUtf8(list).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (QString g : groups) {
+        g = g.trimmed();
+        if (g.isEmpty()) continue;
+        bool required = false;
+        if (g.endsWith(QLatin1String(" req"))) {
+            required = true;
+            g.chop(4);
+        }
+        struct Kind { const char* word; FieldType type; };
+        static const Kind kinds[] = {{" 64-bit integer", FieldType::LargeInt}, {" long text", FieldType::Memo},
+                                     {" integer", FieldType::Integer},        {" float", FieldType::Float},
+                                     {" bool", FieldType::Boolean},           {" datetime", FieldType::DateTime},
+                                     {" date", FieldType::Date}};
+        FieldType type = FieldType::String;
+        int size = 0;
+        bool matched = false;
+        for (const Kind& k : kinds) {
+            if (g.endsWith(QLatin1String(k.word))) {
+                type = k.type;
+                g.chop(qsizetype(std::strlen(k.word)));
+                matched = true;
+                break;
+            }
+        }
+        if (!matched) {
+            const qsizetype at = g.lastIndexOf(QLatin1String(" text("));
+            if (at < 0 || !g.endsWith(QLatin1Char(')'))) throw AppError(QStringLiteral("Bad field list: ") + g);
+            size = g.mid(at + 6, g.size() - at - 7).toInt();
+            g.truncate(at);
+        }
+        for (const QString& name : g.split(QLatin1Char(','))) q.declareField(name.trimmed(), type, size, required);
+    }
+}
+
 // ---------------------------------------------------------------- Query
 
 Query::Query(const QString& name, Connection* connection, QObject* parent)

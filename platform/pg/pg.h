@@ -148,6 +148,11 @@ struct FieldDef {
 
 class Query;
 
+// Declares fields from a list such as "emitent text(100) req; a, b bool req; obs long text": groups
+// separated by ";", each one or more names, a type (text(n), long text, integer, 64-bit integer, float,
+// bool, date, datetime) and "req" for a field declared not null.
+void declareFields(Query& q, const char* list);
+
 // A read of one field of the current record.
 class FieldRef {
 public:
