@@ -368,6 +368,7 @@ void Query::fail(const QString& message) const { throw AppError(objectName() + Q
 
 void Query::setSql(const QStringList& lines) {
     if (isActive()) close();
+    tableInfo_.reset();
     sqlLines_ = lines;
     parsed_ = parseNamedParams(lines.join(QLatin1Char('\n')).toStdString());
     std::vector<Param> old = std::move(params_);
@@ -474,7 +475,6 @@ void Query::fetch(std::optional<QString> keepKey) {
     rows_ = PQntuples(result_.get());
     overlay_.clear();
     pending_.clear();
-    tableInfo_.reset();
     state_ = State::Browse;
     eof_ = false;
     int row = rows_ > 0 ? 0 : -1;
