@@ -11,16 +11,25 @@ qv_free_port() {
   return 1
 }
 
+# PostgreSQL refuses to run as root: as root the clusters belong to the postgres system user, otherwise to
+# the user running the script.
+qv_as_pg() {
+  if [ "$(id -u)" -eq 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
+}
+qv_own_pg() {
+  if [ "$(id -u)" -eq 0 ]; then chown postgres:postgres "$@"; fi
+}
+
 # qv_pg_cluster_start <dir> <port> <ssl:on|off>
 # Creates the cluster when the folder is new. Local socket: trust (for the admin); TCP: passwords.
 qv_pg_cluster_start() {
   local dir=$1 port=$2 ssl=$3 bin
   bin=$(qv_pg_bin)
   mkdir -p "$dir"
-  chown postgres:postgres "$dir"
+  qv_own_pg "$dir"
   chmod 700 "$dir"
   if [ ! -f "$dir/data/PG_VERSION" ]; then
-    runuser -u postgres -- "$bin/initdb" -D "$dir/data" -U postgres -A trust -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 \
+    qv_as_pg "$bin/initdb" -D "$dir/data" -U postgres -A trust -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 \
       || { cat "$dir/initdb.log" >&2; return 1; }
     cat >"$dir/data/pg_hba.conf" <<HBA
 local all all trust
@@ -30,7 +39,7 @@ HBA
     if [ "$ssl" = on ]; then
       openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=localhost" \
         -keyout "$dir/data/server.key" -out "$dir/data/server.crt" >/dev/null 2>&1
-      chown postgres:postgres "$dir/data/server.key" "$dir/data/server.crt"
+      qv_own_pg "$dir/data/server.key" "$dir/data/server.crt"
       chmod 600 "$dir/data/server.key"
     fi
   fi
@@ -45,15 +54,15 @@ full_page_writes = off
 max_connections = 100
 CONF
   [ "$ssl" = on ] && printf "ssl_cert_file = 'server.crt'\nssl_key_file = 'server.key'\n" >>"$dir/data/postgresql.auto.conf"
-  chown postgres:postgres "$dir/data/postgresql.auto.conf"
-  runuser -u postgres -- "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 30 start >/dev/null \
+  qv_own_pg "$dir/data/postgresql.auto.conf"
+  qv_as_pg "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 30 start >/dev/null \
     || { cat "$dir/server.log" >&2; return 1; }
 }
 
 qv_pg_cluster_stop() {
   local dir=$1
   [ -f "$dir/data/postmaster.pid" ] || return 0
-  runuser -u postgres -- "$(qv_pg_bin)/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null 2>&1 || true
+  qv_as_pg "$(qv_pg_bin)/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null 2>&1 || true
 }
 
 # qv_psql <socket-dir> <port> <db> [psql args]: as the superuser over the socket.
