@@ -19,6 +19,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include <algorithm>
+#include <cerrno>
+#include <cctype>
 
 #ifndef _WIN32
 #include <pthread.h>
@@ -255,25 +258,22 @@ void handleInvoices(const Options& o, const httplib::Request& req, httplib::Resp
         std::int64_t from = 0, to = 0;
         if (!readRange(j["invoiceDate"], from, to))
             return sendJson(o, res, 400, statusFalse("invoiceDate trebuie sa aiba from si to (aaaa-ll-zz)"));
-        std::vector<sim::Channel> channels;
+        // The program asks by date without naming a channel: the back office then answers for B2B.
+        sim::Channel c = sim::Channel::B2B;
         if (hasSource) {
             auto channel = channelOf(source);
             if (!channel)
                 return sendJson(o, res, 200, statusFalse("API-SOURCE necunoscut: \"" + source + "\" (se asteapta B2B sau B2C)"));
-            channels.push_back(*channel);
-        } else {
-            channels = {sim::Channel::B2B, sim::Channel::B2C};
+            c = *channel;
         }
         std::string out = "{\"status\": true, \"message\": \"\", \"invoices\": [";
         bool any = false;
-        for (sim::Channel c : channels) {
-            const std::int64_t count = sim::invoiceCount(o.world, c);
-            for (std::int64_t i = std::min(count, sim::firstIndexOnOrAfter(c, from));
-                 i < count && sim::invoiceDay(c, i) <= to; ++i) {
-                out += any ? ",\n" : "\n";
-                any = true;
-                sim::appendInvoice(out, o.world, c, i, false);
-            }
+        const std::int64_t count = sim::invoiceCount(o.world, c);
+        for (std::int64_t i = std::min(count, sim::firstIndexOnOrAfter(c, from)); i < count && sim::invoiceDay(c, i) <= to;
+             ++i) {
+            out += any ? ",\n" : "\n";
+            any = true;
+            sim::appendInvoice(out, o.world, c, i, false);
         }
         out += "]";
         appendPadding(o, out);
@@ -397,10 +397,20 @@ int main(int argc, char** argv) {
         std::cerr << "backoffice_sim: cannot bind to 127.0.0.1:" << port << '\n';
         return 1;
     }
+    std::atomic<bool> listenerEnded{false};
+    std::thread listener([&server, &listenerEnded] {
+        server.listen_after_bind();
+        listenerEnded = true;
+    });
+    // The URL says "ready": a stop that came before the listener runs would be lost.
+    while (!server.is_running() && !listenerEnded) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (listenerEnded) {
+        listener.join();
+        std::cerr << "backoffice_sim: the server did not start\n";
+        return 1;
+    }
     std::printf("http://127.0.0.1:%d\n", port);
     std::fflush(stdout);
-
-    std::thread listener([&server] { server.listen_after_bind(); });
 #ifndef _WIN32
     int sig = 0;
     sigwait(&stopSignals, &sig);
