@@ -55,4 +55,6 @@ TdmCon::TdmCon(QObject* parent) : QObject(parent) {
                    "  and lower(aplicatie_mob) = lower(:pAplicatieMob)", ";"},
                   qv::data::kAplicatieMobEmitentFields);
     dsEu = makeQuery("dsEu", conQem, this, {"select *", "from eu", ";"}, qv::data::kEuFields);
+
+    GridTableViewStyleSheetDevExpress = qv::grid::devExpressStyleSheet();
 }

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include "platform/grid/stylesheet.h"
 #include "platform/pg/pg.h"
 
 class TdmCon : public QObject {
@@ -31,6 +32,9 @@ public:
     QString glEuPL;
     QString glJasIP;
     QString glJasProtocol;
+
+    // The colours and fonts of the import window's grid.
+    qv::grid::StyleSheet GridTableViewStyleSheetDevExpress;
 };
 
 extern TdmCon* dmCon;
