@@ -27,6 +27,15 @@ inline size_t seqLength(unsigned char lead) {
     return 1;
 }
 
+// The bytes of the character at `s[i]`: a whole UTF-8 sequence, or one byte of text that is not.
+size_t charLength(std::string_view s, size_t i) {
+    const size_t n = seqLength(static_cast<unsigned char>(s[i]));
+    if (i + n > s.size()) return 1;
+    for (size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 1;
+    return n;
+}
+
 // Decodes one code point at `s[i]`; returns its length, or 0 when the sequence is not valid UTF-8.
 size_t decode(std::string_view s, size_t i, char32_t& cp) {
     const unsigned char b0 = static_cast<unsigned char>(s[i]);
@@ -124,7 +133,7 @@ bool likeMatch(std::string_view s, std::string_view p) {
             continue;
         }
         if (pi < p.size() && p[pi] == '_') {
-            si += seqLength(static_cast<unsigned char>(s[si]));
+            si += charLength(s, si);
             ++pi;
             continue;
         }
@@ -136,7 +145,7 @@ bool likeMatch(std::string_view s, std::string_view p) {
         if (starP == std::string_view::npos) return false;
         // Let the last "%" swallow one more character and try again from there.
         pi = starP;
-        starS += seqLength(static_cast<unsigned char>(s[starS]));
+        starS += charLength(s, starS);
         si = starS;
     }
     while (pi < p.size() && p[pi] == '%') ++pi;
