@@ -1,6 +1,6 @@
--- The id of one invoice of an answer, or an error naming its position and what is wrong with it. Raising
--- from inside the insert that stores the whole answer undoes that insert, so a bad invoice anywhere in the
--- answer leaves nothing behind.
+-- The id of one invoice of an answer, or an error naming its position and what is wrong with it. The insert
+-- below calls it only for ids its quick test does not accept. Raising from inside that insert undoes it, so a
+-- bad invoice anywhere in the answer leaves nothing behind.
 CREATE FUNCTION quorvela_id_fact(ppozitie bigint, pinvoice json, pid json)
 RETURNS bigint
 LANGUAGE plpgsql IMMUTABLE AS $$
@@ -22,10 +22,13 @@ $$;
 
 -- Stores every invoice of one back-office answer in log_quorvela, as received (json, not jsonb, keeps the
 -- text: key order, spacing, number formats). An invoice already held for the channel is left as it is, so a
--- repeated answer stores nothing new. Returns the number of invoices stored.
+-- repeated answer stores nothing new. Returns the number of invoices stored. work_mem: the elements of a large
+-- answer stay in memory instead of going through a temporary file.
 CREATE FUNCTION o_quorvela_log_ins(pjson text, papiendpoint text)
 RETURNS integer
-LANGUAGE plpgsql AS $$
+LANGUAGE plpgsql
+SET work_mem = '64MB'
+AS $$
 DECLARE
   v_answer   json;
   v_invoices json;
@@ -52,11 +55,17 @@ BEGIN
   END IF;
 
   -- One statement for the whole answer. The elements come out in array order, so the first bad invoice is
-  -- the one reported. OFFSET 0 keeps the id extracted once per invoice instead of once per use.
+  -- the one reported. OFFSET 0 keeps the id extracted once per invoice instead of once per use. Up to 18
+  -- digits always fit a bigint; anything else (19 digits, signs, fractions, strings) takes the careful path.
   INSERT INTO log_quorvela (id_fact, api_end_point, fact_c_json)
-  SELECT quorvela_id_fact(x.pos, x.inv, i.id), papiendpoint, x.inv::text
+  SELECT CASE WHEN json_typeof(i.id) = 'number' AND translate(i.id::text, '0123456789', '') = ''
+                   AND length(i.id::text) BETWEEN 1 AND 18 AND i.id::text <> '0'
+              THEN i.id::text::bigint
+              ELSE quorvela_id_fact(x.pos, x.inv, i.id) END,
+         papiendpoint,
+         x.inv::text
     FROM json_array_elements(v_invoices) WITH ORDINALITY AS x(inv, pos)
-   CROSS JOIN LATERAL (SELECT x.inv -> 'invoiceId' AS id OFFSET 0) i
+   CROSS JOIN LATERAL (SELECT x.inv -> 'invoiceId' AS id OFFSET 0) AS i
   ON CONFLICT (id_fact, api_end_point) DO NOTHING;
 
   GET DIAGNOSTICS v_new = ROW_COUNT;

@@ -150,13 +150,16 @@ BEGIN
     INTO v_sum_net, v_sum_tva
     FROM json_array_elements(v_lines) AS l;
   IF abs(v_sum_net - v_net) > c_toleranta THEN
-    RAISE EXCEPTION 'Liniile facturii nu dau totalul fara TVA: suma liniilor este %, totalul este %', v_sum_net, v_net;
+    RAISE EXCEPTION 'Liniile facturii nu dau totalul fara TVA: suma liniilor este %, totalul este %',
+      round(v_sum_net, 2), round(v_net, 2);
   END IF;
   IF abs(v_sum_tva - v_tva) > c_toleranta THEN
-    RAISE EXCEPTION 'Liniile facturii nu dau totalul TVA: suma liniilor este %, totalul este %', v_sum_tva, v_tva;
+    RAISE EXCEPTION 'Liniile facturii nu dau totalul TVA: suma liniilor este %, totalul este %',
+      round(v_sum_tva, 2), round(v_tva, 2);
   END IF;
   IF abs(v_net + v_tva - v_total) > c_toleranta THEN
-    RAISE EXCEPTION 'Totalul facturii % nu este egal cu valoarea fara TVA % plus TVA %', v_total, v_net, v_tva;
+    RAISE EXCEPTION 'Totalul facturii % nu este egal cu valoarea fara TVA % plus TVA %',
+      round(v_total, 2), round(v_net, 2), round(v_tva, 2);
   END IF;
 
   -- Two log rows (other ids, or the other channel) may carry the same date and number; their transfers
