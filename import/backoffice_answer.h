@@ -5,7 +5,6 @@
 
 #include <QDate>
 #include <QString>
-#include <QStringList>
 
 #include <cstdint>
 #include <functional>

@@ -54,7 +54,6 @@ TEST(Transport, SendsHeadersAndBodyExactlyAsGiven) {
     EXPECT_EQ(valuesOf(headers, "Accept"), std::vector<std::string>{"application/json, text/plain; q=0.9, text/html;q=0.8,"});
     EXPECT_EQ(valuesOf(headers, "User-Agent"), std::vector<std::string>{qv::http::kUserAgent});
     EXPECT_TRUE(valuesOf(headers, "Accept-Encoding").empty());
-    EXPECT_TRUE(valuesOf(headers, "Expect").empty());
 }
 
 TEST(Transport, ReportsStatusLineReasonAndContentTypeOfAnyStatus) {
