@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <numeric>
+#include <unordered_map>
 
 namespace qv::grid {
 namespace {
@@ -125,6 +126,7 @@ void GridEngine::buildColumn(const RowSource& source, int col) {
     const ValueKind kind = columns_[size_t(col)].kind;
     switch (c.storage) {
     case Storage::Text: {
+        if (buildDictionary(source, col)) break;
         c.offsets.resize(size_t(rows_) + 1);
         for (int r = 0; r < rows_; ++r) {
             c.offsets[size_t(r)] = std::uint32_t(c.text.size());
@@ -160,6 +162,45 @@ void GridEngine::buildColumn(const RowSource& source, int col) {
         break;
     }
     }
+}
+
+bool GridEngine::buildDictionary(const RowSource& source, int col) {
+    constexpr size_t kMaxCodes = 65536;
+    constexpr int kProbeRows = 4096;
+    Column& c = cache_[size_t(col)];
+    std::unordered_map<std::string, std::uint16_t> codeOf;
+    std::vector<const std::string*> values;   // by code
+    std::vector<std::uint16_t> codes(static_cast<size_t>(rows_));
+    std::string scratch;
+    for (int r = 0; r < rows_; ++r) {
+        // Mostly distinct values gain nothing from a dictionary: give up early and cheaply.
+        if (r == kProbeRows && codeOf.size() * 4 > size_t(kProbeRows)) return false;
+        scratch.clear();
+        if (source.isNull(r, col)) setBit(c.nulls, r);
+        else appendFolded(scratch, source.raw(r, col));
+        auto it = codeOf.find(scratch);
+        if (it == codeOf.end()) {
+            if (codeOf.size() == kMaxCodes) return false;
+            it = codeOf.emplace(scratch, std::uint16_t(codeOf.size())).first;
+            values.push_back(&it->first);
+        }
+        codes[size_t(r)] = it->second;
+    }
+    if (rows_ > 0 && codeOf.size() * 4 > size_t(rows_)) return false;
+    c.dict = true;
+    c.codes = std::move(codes);
+    c.offsets.reserve(values.size() + 1);
+    for (const std::string* v : values) {
+        c.offsets.push_back(std::uint32_t(c.text.size()));
+        c.text += *v;
+    }
+    c.offsets.push_back(std::uint32_t(c.text.size()));
+    std::vector<std::uint32_t> order(values.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return *values[a] < *values[b]; });
+    c.rank.resize(values.size());
+    for (size_t i = 0; i < order.size(); ++i) c.rank[order[i]] = std::uint32_t(i);
+    return true;
 }
 
 void GridEngine::load(const RowSource& source) {
@@ -318,6 +359,22 @@ void GridEngine::computeMask(int col) {
     // The typed condition is the one evaluated on every keystroke: one tight loop per storage.
     switch (c.storage) {
     case Storage::Text:
+        if (c.dict) {
+            // Each distinct value is judged once; rows then only look their code up.
+            std::vector<std::uint8_t> pass(c.offsets.size() - 1);
+            for (size_t code = 0; code < pass.size(); ++code) {
+                const std::string_view v = c.entry(code);
+                bool ok = !typed || k.pattern.matches(v);
+                if (ok && k.hasValues())
+                    ok = v.empty() ? k.blanks : std::binary_search(k.textValues.begin(), k.textValues.end(), v,
+                                                                   [](std::string_view a, std::string_view b) { return a < b; });
+                pass[code] = ok;
+            }
+            const bool nullPasses = !typed && (!k.hasValues() || k.blanks);
+            for (int r = 0; r < rows_; ++r)
+                if (c.isNull(r) ? nullPasses : pass[c.codes[size_t(r)]] != 0) setBit(k.mask, r);
+            break;
+        }
         for (int r = 0; r < rows_; ++r) {
             if (typed && (c.isNull(r) || !k.pattern.matches(c.textAt(r)))) continue;
             if (passesValues(r)) setBit(k.mask, r);
@@ -343,7 +400,9 @@ void GridEngine::computeMask(int col) {
 int GridEngine::compareRows(const SortKey& k, int a, int b) const {
     const Column& c = cache_[size_t(k.column)];
     int r = 0;
-    if (c.storage == Storage::Text) {
+    if (c.storage == Storage::Text && c.dict) {
+        r = cmp3(c.rank[c.codes[size_t(a)]], c.rank[c.codes[size_t(b)]]);
+    } else if (c.storage == Storage::Text) {
         // Null and empty text are the same blank value.
         r = c.textAt(a).compare(c.textAt(b));
         r = r < 0 ? -1 : (r > 0 ? 1 : 0);
@@ -361,7 +420,9 @@ bool GridEngine::sameValue(int col, int a, int b) const { return compareRows(Sor
 std::uint64_t GridEngine::sortPrefix(const SortKey& k, int row) const {
     const Column& c = cache_[size_t(k.column)];
     std::uint64_t p = 0;
-    if (c.storage == Storage::Text) {
+    if (c.storage == Storage::Text && c.dict) {
+        p = c.rank[c.codes[size_t(row)]];
+    } else if (c.storage == Storage::Text) {
         const std::string_view t = c.textAt(row);
         for (size_t i = 0; i < 8; ++i) p = (p << 8) | (i < t.size() ? static_cast<unsigned char>(t[i]) : 0u);
     } else if (!c.isNull(row)) {

@@ -131,15 +131,22 @@ private:
     struct Column {
         Storage storage = Storage::Text;
         std::vector<std::uint64_t> nulls;    // one bit per row
+        // Text is held one of two ways. Columns with few distinct values (a channel, a document type, a
+        // pool of partners) keep each value once and a 16-bit code per row; the others keep every
+        // folded value back to back. Null rows read as empty text either way.
+        bool dict = false;
         std::string text;                    // folded values, back to back
-        std::vector<std::uint32_t> offsets;  // rows + 1
+        std::vector<std::uint32_t> offsets;  // per row + 1, or per code + 1 when dict
+        std::vector<std::uint16_t> codes;    // per row, when dict
+        std::vector<std::uint32_t> rank;     // per code: its place in sorted order
         std::vector<std::int64_t> ints;
         std::vector<double> reals;
         bool isNull(int r) const { return (nulls[size_t(r) >> 6] >> (r & 63)) & 1; }
-        std::string_view textAt(int r) const {
-            return {text.data() + offsets[size_t(r)], size_t(offsets[size_t(r) + 1] - offsets[size_t(r)])};
+        std::string_view entry(size_t i) const {
+            return {text.data() + offsets[i], size_t(offsets[i + 1] - offsets[i])};
         }
-        bool isBlank(int r) const { return isNull(r) || (storage == Storage::Text && offsets[size_t(r)] == offsets[size_t(r) + 1]); }
+        std::string_view textAt(int r) const { return entry(dict ? codes[size_t(r)] : size_t(r)); }
+        bool isBlank(int r) const { return isNull(r) || (storage == Storage::Text && textAt(r).empty()); }
     };
     struct Range {
         std::int64_t lo, hi;   // [lo, hi)
@@ -164,6 +171,7 @@ private:
 
     static Storage storageOf(ValueKind k);
     void buildColumn(const RowSource& source, int col);
+    bool buildDictionary(const RowSource& source, int col);
     bool parseValue(int col, const QString& text, Range& range, double& real) const;
     void computeMask(int col);
     int compareRows(const SortKey& k, int a, int b) const;

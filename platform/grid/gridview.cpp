@@ -294,7 +294,7 @@ void GridView::applyStyles() {
     header_->setFont(headerFont);
     header_->setFixedHeight(QFontMetrics(headerFont).height() + 8);
     QPalette hp = header_->palette();
-    hp.setColor(QPalette::Window, pickColor({&sheet_[StyleElement::GroupByBox]}, &Style::background,
+    hp.setColor(QPalette::Window, pickColor({&sheet_[StyleElement::Background]}, &Style::background,
                                             palette().window().color()));
     header_->setPalette(hp);
     header_->setAutoFillBackground(true);
@@ -950,8 +950,8 @@ void GridView::paintDataRow(QPainter& p, int v, int y) {
         p.drawLine(r.right(), r.top(), r.right(), r.bottom());
         p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
         if (focusCell) {
-            QPen pen(cellFg, 1, Qt::DotLine);
-            p.setPen(pen);
+            p.setPen(QPen(cellFg, 1, Qt::DotLine));
+            p.setBrush(Qt::NoBrush);
             p.drawRect(r.adjusted(1, 1, -2, -2));
         }
     }
@@ -973,7 +973,7 @@ void GridView::paintGroupRow(QPainter& p, int v, int y) {
     const QRect box(x0 + (kGroupIndent - 9) / 2, y + (rowHeight_ - 9) / 2, 9, 9);
     const QColor fg = pickColor({groupStyle, content}, &Style::text, palette().text().color());
     p.setPen(fg);
-    p.setBrush(Qt::white);
+    p.fillRect(box, Qt::white);
     p.drawRect(box);
     p.drawLine(box.left() + 2, box.center().y(), box.right() - 2, box.center().y());
     if (!engine_.isExpanded(g)) p.drawLine(box.center().x(), box.top() + 2, box.center().x(), box.bottom() - 2);
