@@ -531,10 +531,7 @@ bool Query::isNull(int row, int col) const {
         auto p = pending_.find(col);
         if (p != pending_.end()) return !p->second.has_value();
     }
-    if (!overlay_.empty()) {
-        auto o = overlay_.find({row, col});
-        if (o != overlay_.end()) return !o->second.has_value();
-    }
+    if (const auto* o = overlay_.find(row, col)) return !o->has_value();
     return PQgetisnull(result_.get(), row, resultCol_[col]);
 }
 
@@ -543,10 +540,7 @@ std::string_view Query::rawValue(int row, int col) const {
         auto p = pending_.find(col);
         if (p != pending_.end()) return p->second ? std::string_view(*p->second) : std::string_view();
     }
-    if (!overlay_.empty()) {
-        auto o = overlay_.find({row, col});
-        if (o != overlay_.end()) return o->second ? std::string_view(*o->second) : std::string_view();
-    }
+    if (const auto* o = overlay_.find(row, col)) return *o ? std::string_view(**o) : std::string_view();
     int c = resultCol_[col];
     return std::string_view(PQgetvalue(result_.get(), row, c), size_t(PQgetlength(result_.get(), row, c)));
 }
@@ -683,17 +677,16 @@ void Query::post() {
         sql += firstWhere ? "" : " AND ";
         firstWhere = false;
         const std::string& column = quoteIdent(tableInfo_->columnName[col]);
-        bool null = overlay_.count({cur_, col}) ? !overlay_.at({cur_, col}).has_value()
-                                                : PQgetisnull(result_.get(), cur_, resultCol_[col]);
+        const std::optional<std::string>* replaced = overlay_.find(cur_, col);
+        bool null = replaced ? !replaced->has_value() : PQgetisnull(result_.get(), cur_, resultCol_[col]);
         if (null) {
             sql += column + " IS NULL";
             continue;
         }
         // The old value: overlay first (an earlier post), then the result.
         std::string old;
-        auto o = overlay_.find({cur_, col});
-        if (o != overlay_.end())
-            old = *o->second;
+        if (replaced)
+            old = **replaced;
         else
             old.assign(PQgetvalue(result_.get(), cur_, resultCol_[col]), PQgetlength(result_.get(), cur_, resultCol_[col]));
         Param p(fields_[col].name, ParamType::Text);
@@ -720,7 +713,7 @@ void Query::post() {
         throw;
     }
     if (changed != 1) throw AppError(QStringLiteral("Update failed. Found %1 records").arg(changed));
-    for (auto& [col, value] : pending_) overlay_[{cur_, col}] = value;
+    for (auto& [col, value] : pending_) overlay_.set(rows_, int(fields_.size()), cur_, col, value);
     pending_.clear();
     state_ = State::Browse;
     emit rowsChanged(cur_, cur_);
@@ -764,7 +757,7 @@ bool Query::refreshCurrentKey() {
             }
             std::optional<std::string> v;
             if (!PQgetisnull(r.get(), i, c)) v = std::string(PQgetvalue(r.get(), i, c), PQgetlength(r.get(), i, c));
-            overlay_[{firstRow + i, int(f)}] = std::move(v);
+            overlay_.set(rows_, int(fields_.size()), firstRow + i, int(f), std::move(v));
         }
     }
     emit rowsChanged(firstRow, lastRow);

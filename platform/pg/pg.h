@@ -279,8 +279,35 @@ private:
     int cur_ = -1;
     bool eof_ = false;
     State state_ = State::Inactive;
-    // Edited or re-read cells: (row, col) -> value (nullopt = null).
-    std::map<std::pair<int, int>, std::optional<std::string>> overlay_;
+    // Cells written after the rows were read (posted edits, re-read records): a row points into a small table
+    // of replaced cells, so that reading any cell stays O(1) however many were replaced.
+    class CellOverlay {
+    public:
+        void clear() {
+            rowSlot_.clear();
+            slots_.clear();
+        }
+        // The replaced value (nullopt = null), or nullptr when the cell is as read.
+        const std::optional<std::string>* find(int row, int col) const {
+            if (rowSlot_.empty() || rowSlot_[size_t(row)] < 0) return nullptr;
+            const auto& cell = slots_[size_t(rowSlot_[size_t(row)])][size_t(col)];
+            return cell.first ? &cell.second : nullptr;
+        }
+        void set(int rows, int cols, int row, int col, std::optional<std::string> v) {
+            if (rowSlot_.empty()) rowSlot_.assign(size_t(rows), -1);
+            int& slot = rowSlot_[size_t(row)];
+            if (slot < 0) {
+                slot = int(slots_.size());
+                slots_.emplace_back(size_t(cols));
+            }
+            slots_[size_t(slot)][size_t(col)] = {true, std::move(v)};
+        }
+
+    private:
+        std::vector<int> rowSlot_;
+        std::vector<std::vector<std::pair<bool, std::optional<std::string>>>> slots_;
+    };
+    CellOverlay overlay_;
     std::map<int, std::optional<std::string>> pending_;  // edits of the current record, by column
     std::map<int, std::optional<std::string>> oldValues_;
 };
