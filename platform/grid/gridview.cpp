@@ -299,6 +299,7 @@ void GridView::applyStyles() {
     header_->setPalette(hp);
     header_->setAutoFillBackground(true);
     rowHeight_ = QFontMetrics(contentFont_).height() + 6;
+    textCache_.clear();
     filterRowHeight_ = rowHeight_ + 2;
     for (QLineEdit* e : editors_) e->setFont(contentFont_);
     updateGeometries();
@@ -497,7 +498,6 @@ void GridView::afterRowsChanged(bool keepFocus) {
     if (focusView_ >= 0) ensureVisible(focusView_);
     viewport()->update();
     indicator_->update();
-    header_->viewport()->update();
     emit rowsChanged();
 }
 
@@ -603,6 +603,7 @@ QLineEdit* GridView::filterEditor(int col) const {
 void GridView::setHeaderFilter(int col, const QStringList& values, bool blanks) {
     if (col < 0 || col >= columnCount()) return;
     engine_.setValueFilter(col, values, blanks);
+    header_->viewport()->update();
     afterRowsChanged(true);
     emit filterChanged();
 }
@@ -614,6 +615,7 @@ void GridView::clearFilter() {
         e->setPalette(QPalette());
     }
     engine_.clearFilters();
+    header_->viewport()->update();
     afterRowsChanged(true);
     emit filterChanged();
 }
@@ -660,6 +662,7 @@ void GridView::sortByColumn(int col, Qt::SortOrder order, bool add) {
     if (it != keys.end()) it->order = order;
     else keys.push_back({col, order});
     engine_.setSort(std::move(keys));
+    header_->viewport()->update();
     afterRowsChanged(true);
     emit sortChanged();
 }
@@ -676,6 +679,7 @@ void GridView::toggleSort(int col, bool add) {
 
 void GridView::clearSort() {
     engine_.setSort({});
+    header_->viewport()->update();
     afterRowsChanged(true);
     emit sortChanged();
 }
@@ -899,15 +903,19 @@ QString GridView::displayText(int sourceRow, int col) const {
 
 void GridView::paintEvent(QPaintEvent*) {
     QPainter p(viewport());
-    p.fillRect(viewport()->rect(),
-               pickColor({&sheet_[StyleElement::Background]}, &Style::background, palette().base().color()));
     p.setFont(contentFont_);
     const int n = engine_.viewRowCount();
     const int h = viewport()->height();
-    for (int v = verticalScrollBar()->value(), y = 0; v < n && y < h; ++v, y += rowHeight_) {
+    const int w = viewport()->width();
+    int y = 0;
+    for (int v = verticalScrollBar()->value(); v < n && y < h; ++v, y += rowHeight_) {
         if (engine_.isGroupRow(v)) paintGroupRow(p, v, y);
         else paintDataRow(p, v, y);
     }
+    // The background shows below the rows (and right of the columns, which data rows fill in).
+    if (y < h)
+        p.fillRect(QRect(0, y, w, h - y),
+                   pickColor({&sheet_[StyleElement::Background]}, &Style::background, palette().base().color()));
 }
 
 void GridView::paintDataRow(QPainter& p, int v, int y) {
@@ -930,9 +938,12 @@ void GridView::paintDataRow(QPainter& p, int v, int y) {
     if (indent > 0)
         p.fillRect(QRect(0, y, indent, rowHeight_),
                    pickColor({&sheet_[StyleElement::Group]}, &Style::background, palette().window().color()));
+    const int right = std::max(indent, indent + header_->length() - header_->offset());
+    if (right < width)
+        p.fillRect(QRect(right, y, width - right, rowHeight_),
+                   pickColor({&sheet_[StyleElement::Background]}, &Style::background, palette().base().color()));
     p.save();
     p.setClipRect(QRect(indent, y, width - indent, rowHeight_));
-    const QFontMetrics fm(contentFont_);
     for (int vis = 0; vis < header_->count(); ++vis) {
         const int col = header_->logicalIndex(vis);
         if (header_->isSectionHidden(col)) continue;
@@ -944,11 +955,15 @@ void GridView::paintDataRow(QPainter& p, int v, int y) {
         const Qt::Alignment align =
             (isNumeric(engine_.columns()[size_t(col)].kind) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
         p.setPen(focusCell ? cellFg : rowFg);
-        p.drawText(tr, int(align) | Qt::TextSingleLine,
-                   fm.elidedText(displayText(src, col), Qt::ElideRight, tr.width(), Qt::TextSingleLine));
-        p.setPen(line);
-        p.drawLine(r.right(), r.top(), r.right(), r.bottom());
-        p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+        const QString text = displayText(src, col);
+        if (!text.isEmpty()) {
+            const QStaticText& st = cellText(text, tr.width());
+            const QSizeF size = st.size();
+            const qreal x = align & Qt::AlignRight ? tr.right() + 1 - size.width() : tr.left();
+            p.drawStaticText(QPointF(x, tr.top() + (tr.height() - size.height()) / 2), st);
+        }
+        p.fillRect(QRect(r.right(), r.top(), 1, r.height()), line);
+        p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), line);
         if (focusCell) {
             p.setPen(QPen(cellFg, 1, Qt::DotLine));
             p.setBrush(Qt::NoBrush);
@@ -956,6 +971,23 @@ void GridView::paintDataRow(QPainter& p, int v, int y) {
         }
     }
     p.restore();
+}
+
+const QStaticText& GridView::cellText(const QString& text, int width) {
+    // Laying text out is most of a repaint's cost; partners, dates and codes repeat down a list, and the
+    // rows come back as the user types and takes back, so laid-out texts are kept for a while.
+    const TextKey key{text, width};
+    auto it = textCache_.find(key);
+    if (it != textCache_.end()) return *it;
+    if (textCache_.size() > 4096) textCache_.clear();
+    QString line = text;
+    for (QChar& c : line)
+        if (c == u'\n' || c == u'\r' || c == u'\t') c = u' ';
+    QStaticText st(QFontMetrics(contentFont_).elidedText(line, Qt::ElideRight, width));
+    st.setTextFormat(Qt::PlainText);
+    st.setPerformanceHint(QStaticText::AggressiveCaching);
+    st.prepare(QTransform(), contentFont_);
+    return *textCache_.insert(key, st);
 }
 
 void GridView::paintGroupRow(QPainter& p, int v, int y) {

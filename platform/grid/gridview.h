@@ -7,6 +7,8 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QHash>
+#include <QStaticText>
 #include <QPointer>
 #include <QStringList>
 
@@ -162,6 +164,7 @@ private:
     void moveFocusedCell(int step);
     void toggleGroupAt(int v);
 
+    const QStaticText& cellText(const QString& text, int width);
     void paintDataRow(QPainter& p, int v, int y);
     void paintGroupRow(QPainter& p, int v, int y);
     void paintIndicator(QPainter& p);
@@ -179,6 +182,13 @@ private:
     QPointer<FilterPopup> popup_;
     StyleSheet sheet_;
     QFont contentFont_;
+    struct TextKey {
+        QString text;
+        int width;
+        bool operator==(const TextKey&) const = default;
+        friend size_t qHash(const TextKey& k, size_t seed = 0) { return qHashMulti(seed, k.text, k.width); }
+    };
+    QHash<TextKey, QStaticText> textCache_;
 
     int rowHeight_ = 20;
     int filterRowHeight_ = 22;
