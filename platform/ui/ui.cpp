@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QMessageBox>
 #include <QPointer>
 #include <QUrl>
@@ -58,7 +59,15 @@ void showError(const QString& message) {
     QMessageBox::critical(QApplication::activeWindow(), applicationName(), text, QMessageBox::Ok);
 }
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    // The windows are laid out in pixels for the Windows fonts. Where those are missing, a narrow face
+    // keeps captions inside their buttons better than the wide default would.
+    const QStringList narrow = {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow"),
+                                QStringLiteral("Arial Narrow"), QStringLiteral("Arial")};
+    for (const char* family : {"Segoe UI", "Tahoma", "MS Sans Serif"})
+        if (!QFontDatabase::hasFamily(QString::fromLatin1(family)))
+            QFont::insertSubstitutions(QString::fromLatin1(family), narrow);
+}
 
 bool Application::notify(QObject* receiver, QEvent* event) {
     try {

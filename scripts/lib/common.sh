@@ -4,7 +4,7 @@
 QV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 QV_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins libqt6test6 libcurl4-openssl-dev
   nlohmann-json3-dev libcpp-httplib-dev libpq-dev libssl-dev postgresql-15 postgresql-client-15 openssl
-  googletest libgtest-dev libgmock-dev xvfb xauth imagemagick x11-apps xdg-utils curl bc)
+  googletest libgtest-dev libgmock-dev xvfb xauth imagemagick x11-apps xdg-utils curl bc fonts-dejavu-extra)
 
 qv_pg_bin() { echo /usr/lib/postgresql/15/bin; }
 
