@@ -502,6 +502,8 @@ void GridView::afterRowsChanged(bool keepFocus) {
 }
 
 void GridView::ensureVisible(int v) {
+    // Layout can run while the rows are being rebuilt, before the focus is placed again.
+    if (v < 0 || v >= engine_.viewRowCount()) return;
     QScrollBar* sb = verticalScrollBar();
     const int page = fullRowsPerPage();
     if (sb->maximum() < engine_.viewRowCount() - page) updateScrollRanges();

@@ -525,7 +525,10 @@ FilterBox::FilterBox(GridView* view, QWidget* parent) : QWidget(parent), view_(v
     clear_->setText(QStringLiteral("\u00D7"));
     clear_->setToolTip(QStringLiteral("Clear the filter"));
     clear_->setAutoRaise(true);
+    // Mouse-only, like the navigator: Tab goes from the grid's rows straight to the next control.
+    clear_->setFocusPolicy(Qt::NoFocus);
     enabled_ = new QCheckBox(this);
+    enabled_->setFocusPolicy(Qt::NoFocus);
     enabled_->setObjectName(QStringLiteral("filterBoxEnabled"));
     enabled_->setToolTip(QStringLiteral("Apply the filter"));
     text_ = new QLabel(this);
