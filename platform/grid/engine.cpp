@@ -79,7 +79,7 @@ GridEngine::Storage GridEngine::storageOf(ValueKind k) {
     }
 }
 
-void GridEngine::setColumns(std::vector<ColumnSpec> columns) {
+void GridEngine::setColumns(std::vector<ColumnDef> columns) {
     columns_ = std::move(columns);
     cache_.assign(columns_.size(), Column{});
     cond_.assign(columns_.size(), Condition{});
@@ -337,24 +337,7 @@ void GridEngine::computeMask(int col) {
     const bool typed = !k.typed.isEmpty();
     if (typed && !k.typedValid) return;   // nothing passes
 
-    auto passesValues = [&](int r) {
-        if (!k.hasValues()) return true;
-        if (c.isBlank(r)) return k.blanks;
-        switch (c.storage) {
-        case Storage::Text:
-            return std::binary_search(k.textValues.begin(), k.textValues.end(), c.textAt(r),
-                                      [](std::string_view a, std::string_view b) { return a < b; });
-        case Storage::Int: {
-            const std::int64_t v = c.ints[size_t(r)];
-            auto it = std::upper_bound(k.ranges.begin(), k.ranges.end(), v,
-                                       [](std::int64_t x, const Range& rg) { return x < rg.lo; });
-            return it != k.ranges.begin() && v <= std::prev(it)->hi;
-        }
-        case Storage::Real:
-            return std::binary_search(k.reals.begin(), k.reals.end(), c.reals[size_t(r)]);
-        }
-        return false;
-    };
+    auto passesValues = [&](int r) { return this->passesValues(k, c, r); };
 
     // The typed condition is the one evaluated on every keystroke: one tight loop per storage.
     switch (c.storage) {
@@ -397,6 +380,133 @@ void GridEngine::computeMask(int col) {
     }
 }
 
+bool GridEngine::passesValues(const Condition& k, const Column& c, int r) const {
+    if (!k.hasValues()) return true;
+    if (c.isBlank(r)) return k.blanks;
+    switch (c.storage) {
+    case Storage::Text:
+        return std::binary_search(k.textValues.begin(), k.textValues.end(), c.textAt(r),
+                                  [](std::string_view a, std::string_view b) { return a < b; });
+    case Storage::Int: {
+        const std::int64_t v = c.ints[size_t(r)];
+        auto it = std::upper_bound(k.ranges.begin(), k.ranges.end(), v,
+                                   [](std::int64_t x, const Range& rg) { return x < rg.lo; });
+        return it != k.ranges.begin() && v <= std::prev(it)->hi;
+    }
+    case Storage::Real:
+        return std::binary_search(k.reals.begin(), k.reals.end(), c.reals[size_t(r)]);
+    }
+    return false;
+}
+
+bool GridEngine::passesTyped(const Condition& k, const Column& c, int r) const {
+    if (k.typed.isEmpty()) return true;
+    if (!k.typedValid || c.isNull(r)) return false;
+    switch (c.storage) {
+    case Storage::Text: return k.pattern.matches(c.textAt(r));
+    case Storage::Int: return c.ints[size_t(r)] >= k.typedRange.lo && c.ints[size_t(r)] <= k.typedRange.hi;
+    case Storage::Real: return c.reals[size_t(r)] == k.typedReal;
+    }
+    return false;
+}
+
+void GridEngine::updateCell(const RowSource& source, int col, int r) {
+    Column& c = cache_[size_t(col)];
+    const bool null = source.isNull(r, col);
+    std::uint64_t& word = c.nulls[size_t(r) >> 6];
+    const std::uint64_t bitMask = std::uint64_t(1) << (r & 63);
+    word = null ? word | bitMask : word & ~bitMask;
+    const std::string_view raw = null ? std::string_view() : source.raw(r, col);
+    switch (c.storage) {
+    case Storage::Text: {
+        std::string f = folded(raw);
+        if (!c.dict) {
+            if (f == c.entry(size_t(r))) c.changed.erase(r);
+            else c.changed[r] = std::move(f);
+            break;
+        }
+        size_t code = 0;
+        const size_t codes = c.offsets.size() - 1;
+        while (code < codes && c.entry(code) != f) ++code;
+        if (code == codes) {
+            if (codes == 65536) {   // no room for another value: back to every value kept
+                buildColumn(source, col);
+                return;
+            }
+            c.text += f;
+            c.offsets.push_back(std::uint32_t(c.text.size()));
+            std::vector<std::uint32_t> order(codes + 1);
+            std::iota(order.begin(), order.end(), 0u);
+            std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return c.entry(a) < c.entry(b); });
+            c.rank.resize(codes + 1);
+            for (size_t i = 0; i < order.size(); ++i) c.rank[order[i]] = std::uint32_t(i);
+        }
+        c.codes[size_t(r)] = std::uint16_t(code);
+        break;
+    }
+    case Storage::Int: {
+        std::optional<std::int64_t> x;
+        if (!null) {
+            switch (columns_[size_t(col)].kind) {
+            case ValueKind::Boolean: x = raw == "t" ? 1 : 0; break;
+            case ValueKind::Date: x = parseIsoDate(raw); break;
+            case ValueKind::DateTime: x = parseIsoTimestamp(raw); break;
+            default: x = parseInt64(raw); break;
+            }
+        }
+        c.ints[size_t(r)] = x.value_or(kInt64Min);
+        break;
+    }
+    case Storage::Real:
+        c.reals[size_t(r)] = null ? 0 : parseDouble(raw).value_or(std::numeric_limits<double>::quiet_NaN());
+        break;
+    }
+}
+
+void GridEngine::reload(const RowSource& source, int first, int last) {
+    if (source.rowCount() != rows_ || first < 0 || last >= rows_ || first > last) {
+        load(source);
+        return;
+    }
+    const std::vector<SortKey> keys = orderKeys();
+    // Out of the sorted order first, while the old values still say where the rows are.
+    std::vector<int> moved;
+    if (!perm_.empty()) {
+        std::vector<int> kept;
+        kept.reserve(perm_.size());
+        for (int r : perm_) (r >= first && r <= last ? moved : kept).push_back(r);
+        perm_.swap(kept);
+    }
+    for (int col = 0; col < columnCount(); ++col)
+        for (int r = first; r <= last; ++r) updateCell(source, col, r);
+    for (int col = 0; col < columnCount(); ++col) {
+        Condition& k = cond_[size_t(col)];
+        if (!k.active() || k.mask.empty()) continue;
+        const Column& c = cache_[size_t(col)];
+        for (int r = first; r <= last; ++r) {
+            std::uint64_t& word = k.mask[size_t(r) >> 6];
+            const std::uint64_t bitMask = std::uint64_t(1) << (r & 63);
+            word = passesTyped(k, c, r) && passesValues(k, c, r) ? word | bitMask : word & ~bitMask;
+        }
+    }
+    auto less = [&](int a, int b) {
+        for (const SortKey& k : keys)
+            if (int x = compareRows(k, a, b)) return x < 0;
+        return a < b;
+    };
+    for (int r : moved) perm_.insert(std::upper_bound(perm_.begin(), perm_.end(), r, less), r);
+    applyFilter();
+    buildGroups();
+}
+
+std::vector<SortKey> GridEngine::orderKeys() const {
+    std::vector<SortKey> keys = group_;
+    for (const SortKey& s : sort_)
+        if (std::none_of(group_.begin(), group_.end(), [&](const SortKey& g) { return g.column == s.column; }))
+            keys.push_back(s);
+    return keys;
+}
+
 int GridEngine::compareRows(const SortKey& k, int a, int b) const {
     const Column& c = cache_[size_t(k.column)];
     int r = 0;
@@ -433,10 +543,7 @@ std::uint64_t GridEngine::sortPrefix(const SortKey& k, int row) const {
 }
 
 void GridEngine::sortAll() {
-    std::vector<SortKey> keys = group_;
-    for (const SortKey& s : sort_)
-        if (std::none_of(group_.begin(), group_.end(), [&](const SortKey& g) { return g.column == s.column; }))
-            keys.push_back(s);
+    const std::vector<SortKey> keys = orderKeys();
     if (keys.empty() || rows_ == 0) {
         std::vector<int>().swap(perm_);
         return;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -22,7 +23,7 @@ namespace qv::grid {
 
 enum class ValueKind { Text, Integer, Float, Boolean, Date, DateTime };
 
-struct ColumnSpec {
+struct ColumnDef {
     QString name;
     ValueKind kind = ValueKind::Text;
 };
@@ -55,8 +56,8 @@ public:
     GridEngine();
 
     // Replaces the columns; conditions, sort and grouping are dropped.
-    void setColumns(std::vector<ColumnSpec> columns);
-    const std::vector<ColumnSpec>& columns() const { return columns_; }
+    void setColumns(std::vector<ColumnDef> columns);
+    const std::vector<ColumnDef>& columns() const { return columns_; }
     int columnCount() const { return int(columns_.size()); }
 
     // How dates are shown; typed dates are read in this form as well as in ISO form and d.M.yyyy.
@@ -66,6 +67,9 @@ public:
     // New rows (open, refresh, values changed): caches rebuilt, conditions, sort and grouping applied
     // again.
     void load(const RowSource& source);
+    // Values of rows first..last changed in place (the row count is the same): only those rows are read
+    // again and put where the filter and the sort now want them.
+    void reload(const RowSource& source, int first, int last);
     void clear();   // no rows (dataset closed); conditions stay
     int rowCount() const { return rows_; }
 
@@ -141,11 +145,20 @@ private:
         std::vector<std::uint32_t> rank;     // per code: its place in sorted order
         std::vector<std::int64_t> ints;
         std::vector<double> reals;
+        // Rows of a back-to-back text column whose values changed in place since the column was built.
+        std::unordered_map<int, std::string> changed;
         bool isNull(int r) const { return (nulls[size_t(r) >> 6] >> (r & 63)) & 1; }
         std::string_view entry(size_t i) const {
             return {text.data() + offsets[i], size_t(offsets[i + 1] - offsets[i])};
         }
-        std::string_view textAt(int r) const { return entry(dict ? codes[size_t(r)] : size_t(r)); }
+        std::string_view textAt(int r) const {
+            if (dict) return entry(codes[size_t(r)]);
+            if (!changed.empty()) {
+                auto it = changed.find(r);
+                if (it != changed.end()) return it->second;
+            }
+            return entry(size_t(r));
+        }
         bool isBlank(int r) const { return isNull(r) || (storage == Storage::Text && textAt(r).empty()); }
     };
     struct Range {
@@ -174,6 +187,10 @@ private:
     bool buildDictionary(const RowSource& source, int col);
     bool parseValue(int col, const QString& text, Range& range, double& real) const;
     void computeMask(int col);
+    bool passesValues(const Condition& k, const Column& c, int r) const;
+    bool passesTyped(const Condition& k, const Column& c, int r) const;
+    void updateCell(const RowSource& source, int col, int r);
+    std::vector<SortKey> orderKeys() const;   // grouping levels, then sort keys
     int compareRows(const SortKey& k, int a, int b) const;
     bool sameValue(int col, int a, int b) const;
     std::uint64_t sortPrefix(const SortKey& k, int row) const;
@@ -183,7 +200,7 @@ private:
     void buildViewRows();
     void appendValueKey(std::string& out, int col, int row) const;
 
-    std::vector<ColumnSpec> columns_;
+    std::vector<ColumnDef> columns_;
     std::vector<Column> cache_;
     std::vector<Condition> cond_;
     QString dateFormat_ = QStringLiteral("dd.MM.yyyy");

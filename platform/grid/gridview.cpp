@@ -191,7 +191,7 @@ void GridView::setDataSet(pg::Query* query) {
     queryConns_.clear();
     query_ = query;
     source_.reset();
-    std::vector<ColumnSpec> cols;
+    std::vector<ColumnDef> cols;
     QStringList captions;
     if (query) {
         for (const pg::FieldDef& f : query->fields()) {
@@ -413,8 +413,9 @@ void GridView::onClosed() {
     emit focusChanged();
 }
 
-void GridView::onRowsChanged(int, int) {
-    loadRows();
+void GridView::onRowsChanged(int first, int last) {
+    if (query_ && query_->isActive() && source_) engine_.reload(*source_, first, last);
+    else engine_.clear();
     afterRowsChanged(true);
 }
 

@@ -176,4 +176,29 @@ TEST(GridEngine, HeaderValuesCombineWithTheFilterRow) {
     EXPECT_EQ(e.records(), expected);
 }
 
+TEST(GridEngine, RowsChangedInPlaceEndWhereAFreshLoadPutsThem) {
+    Table t = makeTable();
+    GridEngine e = makeEngine(t);
+    auto sameState = [](GridEngine& g) {
+        g.setGrouping({{Chan, Qt::AscendingOrder}});
+        g.setSort({{Name, Qt::DescendingOrder}, {Num, Qt::AscendingOrder}});
+        g.setFilterText(Code, QStringLiteral("qv%1"));
+        g.setValueFilter(Mid, {}, false);
+    };
+    sameState(e);
+    // New values: one the dictionary has not seen, blanks, a longer text, null numbers.
+    for (int r = 4000; r <= 4010; ++r) {
+        t.cols[Chan][size_t(r)] = r % 2 ? Cell("B2X") : std::nullopt;
+        t.cols[Name][size_t(r)] = r % 3 ? Cell("zzz " + std::to_string(r)) : Cell("");
+        t.cols[Code][size_t(r)] = "QV1" + std::to_string(r) + "999";
+        t.cols[Num][size_t(r)] = r % 2 ? Cell() : Cell("-1000");
+    }
+    e.reload(t, 4000, 4010);
+    GridEngine fresh = makeEngine(t);
+    sameState(fresh);
+    EXPECT_EQ(e.records(), fresh.records());
+    ASSERT_EQ(e.groups().size(), fresh.groups().size());
+    for (size_t g = 0; g < e.groups().size(); ++g) EXPECT_EQ(e.groups()[g].count(), fresh.groups()[g].count());
+}
+
 }  // namespace

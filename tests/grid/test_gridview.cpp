@@ -388,6 +388,22 @@ TEST_F(GridTest, RefreshKeepsFocusFilterAndSort) {
     EXPECT_EQ(currentId(), 4);
 }
 
+TEST_F(GridTest, RowReReadInPlaceGoesWhereSortAndFilterNowPutIt) {
+    clickHeader(Name);
+    type(Chan, "b2");
+    q->setRecNo(0);   // id 1, "Ștefan Pop", shown fifth
+    db->exec("update t_inv set name = 'Aaron' where id = 1;");
+    ASSERT_TRUE(q->refreshCurrentKey());
+    EXPECT_EQ(shown(), (Ids{30, 1, 3, 5, 4, 2}));
+    EXPECT_EQ(focusedId(), 1);
+    db->exec("update t_inv set chan = 'X' where id = 1;");
+    ASSERT_TRUE(q->refreshCurrentKey());
+    EXPECT_EQ(shown(), (Ids{30, 3, 5, 4, 2}));
+    // Filtered out: the first record shown takes the focus and the dataset goes with it.
+    EXPECT_EQ(focusedId(), 30);
+    EXPECT_EQ(currentId(), 30);
+}
+
 TEST_F(GridTest, FocusFirstAndNextStepThroughRecordsInGroupedOrder) {
     clickHeader(Name);
     view()->groupByColumn(Chan);
