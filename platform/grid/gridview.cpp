@@ -97,6 +97,12 @@ protected:
         QPainter p(this);
         view_->paintIndicator(p);
     }
+    void mousePressEvent(QMouseEvent* e) override {
+        // A click beside a row selects it, as on its cells.
+        const int v = view_->viewRowAt(e->position().toPoint().y());
+        view_->setFocus(Qt::MouseFocusReason);
+        if (v >= 0) view_->setFocusView(v);
+    }
 
 private:
     GridView* view_;

@@ -18,6 +18,8 @@ struct Style {
     std::optional<QFont> font;
 };
 
+// Footer, Preview and IncSearch belong to parts the view does not show (no footer, preview rows or
+// incremental search); a sheet carries them all the same.
 enum class StyleElement {
     Background,   // the area below the last row
     Content,
