@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "data/u_dmCon.h"
+#include "import/list_query.h"
 #include "import/u_fProc_Quorvela.h"
 #include "platform/grid/datagrid.h"
 #include "platform/grid/parts.h"
@@ -34,33 +35,6 @@ QPushButton* button(const char* name, const char* text, QWidget* parent, int l, 
     return b;
 }
 
-// The list of fetched invoices beside the QEM client invoice that has the same date and number.
-const QStringList kListSql = {
-    "select l.id_fact,",
-    "       l.api_end_point,",
-    "       l.err_la_import,",
-    "       l.data_preluare_json,",
-    "       l.data_doc_json,",
-    "       l.nr_doc_json,",
-    "       l.partener_json,",
-    "       d.data_doc as data_doc_qem,",
-    "       d.tip_doc as tip_doc_qem,",
-    "       d.nr_doc as nr_doc_qem,",
-    "       d.partener as partener_qem",
-    "from (select q.*,",
-    "             cast(q.fact_c_json::json->'header'->'generalInformation'->>'invoiceDate' as date) as data_doc_json,",
-    "             q.fact_c_json::json->'header'->'generalInformation'->>'invoiceNumber' as nr_doc_json,",
-    "             q.fact_c_json::json->'header'->'buyerInformation'->>'buyerName' as partener_json",
-    "      from log_quorvela q",
-    "      --where q.data_preluare_json >= :pDataIncep",
-    "     ) l",
-    "     left outer join doc d",
-    "       on d.data_doc = l.data_doc_json",
-    "      and d.nr_doc = l.nr_doc_json",
-    "      and d.tip_doc = 'FactCI'",
-    "order by l.id_fact desc",
-    ";",
-};
 
 }  // namespace
 
@@ -108,7 +82,7 @@ TfQuorvelaImportFactCI::TfQuorvelaImportFactCI(QWidget* parent) : QWidget(parent
     dsIdFactMax->setReadOnly(true);
 
     dsLogQuorvela = new Query(QStringLiteral("dsLogQuorvela"), dmCon->conQem, this);
-    dsLogQuorvela->setSql(kListSql);
+    dsLogQuorvela->setSql(qv::import::listQuerySql());
     // Declared in the order the grid shows the columns.
     declareFields(*dsLogQuorvela,
                   "id_fact 64-bit integer; data_preluare_json datetime; err_la_import long text; "

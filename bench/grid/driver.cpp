@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/grid/datagrid.h"
+#include "import/list_query.h"
 #include "platform/grid/parts.h"
 #include "platform/pg/pg.h"
 
@@ -29,32 +30,6 @@ using namespace qv;
 
 namespace {
 
-const QStringList kListSql = {
-    "select l.id_fact,",
-    "       l.api_end_point,",
-    "       l.err_la_import,",
-    "       l.data_preluare_json,",
-    "       l.data_doc_json,",
-    "       l.nr_doc_json,",
-    "       l.partener_json,",
-    "       d.data_doc as data_doc_qem,",
-    "       d.tip_doc as tip_doc_qem,",
-    "       d.nr_doc as nr_doc_qem,",
-    "       d.partener as partener_qem",
-    "from (select q.*,",
-    "             cast(q.fact_c_json::json->'header'->'generalInformation'->>'invoiceDate' as date) as data_doc_json,",
-    "             q.fact_c_json::json->'header'->'generalInformation'->>'invoiceNumber' as nr_doc_json,",
-    "             q.fact_c_json::json->'header'->'buyerInformation'->>'buyerName' as partener_json",
-    "      from log_quorvela q",
-    "      --where q.data_preluare_json >= :pDataIncep",
-    "     ) l",
-    "     left outer join doc d",
-    "       on d.data_doc = l.data_doc_json",
-    "      and d.nr_doc = l.nr_doc_json",
-    "      and d.tip_doc = 'FactCI'",
-    "order by l.id_fact desc",
-    ";",
-};
 
 struct Column { const char* name; pg::FieldType type; int size; int width; };
 const Column kColumns[] = {
@@ -94,7 +69,7 @@ struct Setup {
         con.setPassword(QString::fromUtf8(argv[6]));
         con.setSslMode(pg::SslMode::Prefer);
         con.setDisconnectedMode(true);   // as the program's QEM connection
-        list.setSql(kListSql);
+        list.setSql(qv::import::listQuerySql());
         for (const Column& c : kColumns) list.declareField(QString::fromLatin1(c.name), c.type, c.size);
         list.setReadOnly(true);
         list.setKeyField(QStringLiteral("id_fact"));

@@ -204,10 +204,3 @@ TEST_F(MainWindowTest, AHandlerExceptionShowsItsMessageWithTheFullStopRule) {
     expectSignedOut();
     EXPECT_TRUE(fMenuQuorvela->isVisible());
 }
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    ::testing::InitGoogleTest(&argc, argv);
-    qv::ui::Application app(argc, argv);
-    return RUN_ALL_TESTS();
-}

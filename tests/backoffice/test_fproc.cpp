@@ -233,10 +233,3 @@ TEST_F(FProc, StoresA200MegabyteAnswer) {
     EXPECT_EQ(fetch(sim.url()), std::nullopt);
     EXPECT_EQ(rows(), "3");
 }
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -373,10 +373,3 @@ TEST_F(ImportWindow, TheDatabaseGoingAwayEndsMoveAllWithoutLosingOrDoublingAnyth
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qv::ui::Application app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
