@@ -35,4 +35,14 @@ inline QStringList listQuerySql() {
     };
 }
 
+// The same list for one invoice id (":id_fact"), read again after that invoice moved. The inner select is
+// fenced off (offset 0) so that its JSON is read once, not once for every document the join looks at.
+inline QStringList listRecordSql() {
+    QStringList sql = listQuerySql();
+    const qsizetype at = sql.indexOf(QStringLiteral("      --where q.data_preluare_json >= :pDataIncep"));
+    sql[at] = QStringLiteral("      where q.id_fact = :id_fact");
+    sql.insert(at + 1, QStringLiteral("      offset 0"));
+    return sql;
+}
+
 }  // namespace qv::import

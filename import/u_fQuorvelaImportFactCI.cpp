@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -90,6 +91,7 @@ TfQuorvelaImportFactCI::TfQuorvelaImportFactCI(QWidget* parent) : QWidget(parent
                   "data_doc_qem date; tip_doc_qem text(7); nr_doc_qem text(15); partener_qem text(100)");
     dsLogQuorvela->setReadOnly(true);
     dsLogQuorvela->setKeyField(QStringLiteral("id_fact"));
+    dsLogQuorvela->setKeyRecordSql(qv::import::listRecordSql());
 
     dsLogQuorvelaUnu = new Query(QStringLiteral("dsLogQuorvelaUnu"), dmCon->conQem, this);
     dsLogQuorvelaUnu->setSql({"select id_fact,", "       api_end_point,", "       err_la_import,", "       fact_c_json",
@@ -231,15 +233,20 @@ void TfQuorvelaImportFactCI::moveCurrent(bool wholeList) {
     const QString idText = idField.asString();
     const bool hadError = !dsLogQuorvela->fieldByName(QStringLiteral("err_la_import")).isNull();
 
-    // A detail left in edit mode by an earlier failure starts over from the row as stored.
-    if (dsLogQuorvelaUnu->isActive()) dsLogQuorvelaUnu->close();
-    dsLogQuorvelaUnu->open();
+    // The log row is read only when something is to be written to it: most transfers succeed on a row
+    // without an earlier error, and then there is nothing to write. A detail left in edit mode by an
+    // earlier failure starts over from the row as stored.
+    auto openLogRow = [this] {
+        if (dsLogQuorvelaUnu->isActive()) dsLogQuorvelaUnu->close();
+        dsLogQuorvelaUnu->open();
+    };
     try {
         o_quorvela_fact_ins->paramByName(QStringLiteral("pemitent")).setAsString(dmCon->glUser);
         o_quorvela_fact_ins->paramByName(QStringLiteral("pidfact")).setAsInt64(id);
         o_quorvela_fact_ins->execute();
         appendLog(QStringLiteral("S-a importat factura cu idFact \"%1\"").arg(idText));
         if (hadError) {
+            openLogRow();
             dsLogQuorvelaUnu->edit();
             dsLogQuorvelaUnu->setFieldValue(QStringLiteral("err_la_import"), QString());
             dsLogQuorvelaUnu->post();
@@ -248,6 +255,7 @@ void TfQuorvelaImportFactCI::moveCurrent(bool wholeList) {
         const QString message = QString::fromUtf8(e.what());
         const QString line = QStringLiteral("Eroare import idFact \"%1\" - %2").arg(idText, message);
         try {
+            openLogRow();
             dsLogQuorvelaUnu->edit();
             dsLogQuorvelaUnu->setFieldValue(QStringLiteral("err_la_import"), message);
             dsLogQuorvelaUnu->post();
@@ -259,7 +267,7 @@ void TfQuorvelaImportFactCI::moveCurrent(bool wholeList) {
         }
         appendLog(line);
     }
-    dsLogQuorvelaUnu->close();
+    if (dsLogQuorvelaUnu->isActive()) dsLogQuorvelaUnu->close();
     if (wholeList)
         dsLogQuorvela->refresh();
     else
@@ -327,6 +335,10 @@ void TfQuorvelaImportFactCI::ButtonMutaToateFacturileClick() {
     ButtonOpresteMutarea->show();
 
     const int nrDocCol = dsLogQuorvela->fieldIndex(QStringLiteral("nr_doc_qem"));
+    // The window catches up between invoices ten times a second: painting the list and the log after
+    // every one of thousands of quick transfers would cost more than the transfers themselves.
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
     for (int i = 0; i < n && !stopRequested_; ++i) {
         int row = order[size_t(i)];
         if (reads != seenReads) {
@@ -340,11 +352,12 @@ void TfQuorvelaImportFactCI::ButtonMutaToateFacturileClick() {
             row = it->second;
         }
         cxGrid1->view()->focusRecord(row);
-        if (dsLogQuorvela->isNull(row, nrDocCol)) {
-            moveCurrent(false);
+        if (dsLogQuorvela->isNull(row, nrDocCol)) moveCurrent(false);
+        if (sinceEvents.elapsed() >= 100 || i + 1 == n) {
+            ProgressMutaToate->setValue(i + 1);
             QApplication::processEvents();
+            sinceEvents.restart();
         }
-        ProgressMutaToate->setValue(i + 1);
     }
     if (stopRequested_) appendLog(QStringLiteral("Mutarea a fost oprita de utilizator."));
     dsLogQuorvela->refresh();

@@ -1,9 +1,10 @@
 // Times "Muta toate facturile in QEM" in the real import window. Usage:
-//   qv_bench_move_all <host> <port> <database> [--only-without-document]
+//   qv_bench_move_all <host> <port> <database> [--only-without-document] [--hidden] [--stop-after K]
 // Prints the seconds the whole-list move took and how many invoices it moved.
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -34,14 +35,31 @@ int main(int argc, char** argv) {
     dmCon->conQem->setSslMode(qv::pg::SslMode::Prefer);
     dmCon->glUser = QStringLiteral("contabil");
     TfQuorvelaImportFactCI* w = fQuorvelaImportFactCI;
-    w->show();
+    // --hidden: the same work without a window to paint, to tell painting from the rest.
+    // --stop-after K: press "Opreste" once K invoices moved (two runs that differ only in K give the cost
+    // of one more invoice, without the list reads that every run pays once).
+    bool hidden = false, onlyWithout = false;
+    int stopAfter = 0;
+    for (int i = 4; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--hidden") == 0) hidden = true;
+        if (std::strcmp(argv[i], "--only-without-document") == 0) onlyWithout = true;
+        if (std::strcmp(argv[i], "--stop-after") == 0 && i + 1 < argc) stopAfter = std::atoi(argv[++i]);
+    }
+    if (!hidden) w->show();
     qv::ui::guarded([&] { w->ButtonFactPreluateClick(); });
-    if (argc > 4 && std::strcmp(argv[4], "--only-without-document") == 0) {
+    if (onlyWithout) {
         qv::grid::GridView* view = w->cxGrid1->view();
         view->setHeaderFilter(view->columnIndex(QStringLiteral("nr_doc_qem")), {}, true);
     }
     const int listed = w->dsLogQuorvela->recordCount();
-    const int toMove = w->cxGrid1->view()->filteredRecordCount();
+    int toMove = w->cxGrid1->view()->filteredRecordCount();
+    int seen = 0;
+    if (stopAfter > 0) {
+        toMove = std::min(toMove, stopAfter);
+        QObject::connect(w->Memo1, &QPlainTextEdit::textChanged, [&] {
+            if (w->isMovingAll() && ++seen == stopAfter) w->ButtonOpresteMutareaClick();
+        });
+    }
     QElapsedTimer t;
     t.start();
     qv::ui::guarded([&] { w->ButtonMutaToateFacturileClick(); });

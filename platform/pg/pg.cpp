@@ -225,6 +225,7 @@ void Connection::close() {
     if (!conn_) return;
     PQfinish(conn_);
     conn_ = nullptr;
+    prepared_.clear();
     emit connectedChanged(false);
 }
 
@@ -259,6 +260,32 @@ Result Connection::exec(const std::string& sql, const std::vector<const Param*>&
         dropIfBroken();
         throw AppError(msg);
     }
+    return r;
+}
+
+Result Connection::execPrepared(const std::string& sql, const std::vector<const Param*>& params) {
+    Hold hold(*this);
+    std::vector<Oid> types;
+    std::vector<const char*> values;
+    for (const Param* p : params) {
+        types.push_back(paramOid(p->type()));
+        values.push_back(p->rawText() ? p->rawText()->c_str() : nullptr);
+    }
+    auto fail = [this](const PGresult* r) {
+        std::string msg = errorText(conn_, r);
+        dropIfBroken();
+        throw AppError(msg);
+    };
+    auto it = prepared_.find(sql);
+    if (it == prepared_.end()) {
+        const std::string name = "qv_" + std::to_string(prepared_.size() + 1);
+        Result r(PQprepare(conn_, name.c_str(), sql.c_str(), int(params.size()), types.data()));
+        if (!r || PQresultStatus(r.get()) != PGRES_COMMAND_OK) fail(r.get());
+        it = prepared_.emplace(sql, name).first;
+    }
+    Result r(PQexecPrepared(conn_, it->second.c_str(), int(params.size()), values.data(), nullptr, nullptr, 0));
+    ExecStatusType st = r ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
+    if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) fail(r.get());
     return r;
 }
 
@@ -517,6 +544,10 @@ void Query::refresh() {
     fetch(key);
 }
 
+void Query::setKeyRecordSql(const QStringList& lines) {
+    keyRecordSql_ = parseNamedParams(lines.join(QLatin1Char('\n')).toStdString());
+}
+
 void Query::setRecNo(int row) {
     if (row < -1 || row >= rows_) return;
     eof_ = false;
@@ -732,17 +763,34 @@ bool Query::refreshCurrentKey() {
     while (firstRow > 0 && !isNull(firstRow - 1, keyCol) && rawValue(firstRow - 1, keyCol) == key) --firstRow;
     while (lastRow + 1 < rows_ && !isNull(lastRow + 1, keyCol) && rawValue(lastRow + 1, keyCol) == key) ++lastRow;
 
-    std::string sql = parsed_.sql;
-    while (!sql.empty() && (sql.back() == ';' || sql.back() == ' ' || sql.back() == '\n' || sql.back() == '\r'))
-        sql.pop_back();
     applyMaster();
-    std::vector<const Param*> bound = boundParams();
     Param keyParam(keyField_, ParamType::Text);
     keyParam.setRawText(key);
-    bound.push_back(&keyParam);
-    const std::string wrapped = "select * from (\n" + sql + "\n) as q where q." + quoteIdent(keyField_.toStdString()) +
-                                " = $" + std::to_string(bound.size());
-    Result r = conn_->exec(wrapped, bound);
+    std::vector<const Param*> bound;
+    std::string sql;
+    if (keyRecordSql_) {
+        sql = keyRecordSql_->sql;
+        for (const QString& name : keyRecordSql_->paramNames) {
+            if (name == keyField_) {
+                bound.push_back(&keyParam);
+                continue;
+            }
+            const Param* p = nullptr;
+            for (const Param& own : params_)
+                if (own.name() == name) p = &own;
+            if (!p) fail(QStringLiteral("Parameter '%1' not found").arg(name));
+            bound.push_back(p);
+        }
+    } else {
+        std::string own = parsed_.sql;
+        while (!own.empty() && (own.back() == ';' || own.back() == ' ' || own.back() == '\n' || own.back() == '\r'))
+            own.pop_back();
+        bound = boundParams();
+        bound.push_back(&keyParam);
+        sql = "select * from (\n" + own + "\n) as q where q." + quoteIdent(keyField_.toStdString()) + " = $" +
+              std::to_string(bound.size());
+    }
+    Result r = conn_->execPrepared(sql, bound);
     const int n = PQntuples(r.get());
     if (n != lastRow - firstRow + 1) {
         refresh();

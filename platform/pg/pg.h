@@ -114,6 +114,9 @@ public:
     // Runs one statement with bound parameters (text format). Throws AppError carrying the server's
     // primary message (or libpq's text for connection failures). Each statement commits on its own.
     Result exec(const std::string& sql, const std::vector<const Param*>& params = {});
+    // The same, through a statement prepared once per connection: for a statement run again and again
+    // while the connection is held, whose planning would cost more than its execution.
+    Result execPrepared(const std::string& sql, const std::vector<const Param*>& params = {});
 
     pg_conn* raw() const { return conn_; }
 
@@ -132,6 +135,7 @@ private:
     bool disconnectedMode_ = false;
     int holds_ = 0;
     pg_conn* conn_ = nullptr;
+    std::map<std::string, std::string> prepared_;  // SQL -> statement name, for conn_
 };
 
 // Declared field types; each accepts one family of server types.
@@ -236,6 +240,10 @@ public:
     // Re-reads the records whose key field equals the current record's, in place, when the query still
     // gives as many of them; otherwise refreshes the whole result. Returns true when done in place.
     bool refreshCurrentKey();
+    // The query that reads the records of one key for refreshCurrentKey, with a parameter named like the
+    // key field; without one, the dataset's own query is filtered from outside (which the planner may not
+    // be able to push down).
+    void setKeyRecordSql(const QStringList& lines);
 
 signals:
     void opened();                 // rows replaced (open or refresh)
@@ -270,6 +278,7 @@ private:
     std::vector<int> resultCol_;                 // declared field -> result column
     bool readOnly_ = false;
     QString keyField_;
+    std::optional<ParsedSql> keyRecordSql_;
     Query* master_ = nullptr;
     QStringList masterFields_;
     QMetaObject::Connection masterConn_;
