@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/http/http.h"
 
 namespace qv::backoffice {
 
@@ -116,24 +117,6 @@ qv::http::Request buildRequest(const Call& call) {
 
 namespace {
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -190,7 +173,7 @@ void unescapeInto(std::string_view raw, std::string& out, bool reescape) {
         if (u >= 0xD800 && u <= 0xDBFF && i + 6 <= raw.size() && raw[i] == '\\' && raw[i + 1] == 'u') {
             std::uint32_t low = hex4(raw.data() + i + 2);
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                qv::http::appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
                 i += 6;
                 continue;
             }
@@ -212,7 +195,7 @@ void unescapeInto(std::string_view raw, std::string& out, bool reescape) {
             default: break;
             }
         }
-        appendUtf8(out, u);
+        qv::http::appendUtf8(out, u);
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -47,6 +48,9 @@ std::string charsetOf(std::string_view contentType);
 // dropped. Bytes that are not valid in the charset throw AppError: a repaired body would be stored as
 // if the server had sent it.
 std::string decodeBody(std::string body, std::string_view charset);
+
+// Appends one Unicode code point as UTF-8.
+void appendUtf8(std::string& out, std::uint32_t cp);
 
 // True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values above U+10FFFF).
 // On failure, *badOffset (when given) is the offset of the first byte of the bad sequence.
