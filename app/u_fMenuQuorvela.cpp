@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "data/u_dmCon.h"
 #include "import/u_fQuorvelaImportFactCI.h"
 #include "platform/ui/ui.h"
@@ -15,6 +17,12 @@ TfMenuQuorvela* fMenuQuorvela = nullptr;
 using namespace qv::ui;
 
 namespace {
+// A right-anchored caption placed for the Windows font: where the font at hand is wider, the caption moves
+// left to stay whole inside the window instead of running off its edge.
+void keepInside(QLabel* l, int parentWidth) {
+    if (l->geometry().right() >= parentWidth) l->move(std::max(0, parentWidth - l->width()), l->y());
+}
+
 QLabel* navyLabel(const char* name, const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QString::fromLatin1(name));
@@ -42,9 +50,11 @@ TfMenuQuorvela::TfMenuQuorvela(QWidget* parent) : QWidget(parent) {
     PanelLogin->setObjectName(QStringLiteral("PanelLogin"));
     PanelLogin->setFixedHeight(46);
     PanelLogin->resize(351, 46);
-    layout->addWidget(PanelLogin);
+    // At the top whether or not the menu below it shows.
+    layout->addWidget(PanelLogin, 0, Qt::AlignTop);
     Label1 = navyLabel("Label1", QStringLiteral("wQuorvela v. 2025.07.01"), PanelLogin);
     place(Label1, 209, 0);
+    keepInside(Label1, 351);
     anchor(Label1, AnchorTop | AnchorRight);
     ButtonLogin = new QPushButton(QStringLiteral("Login"), PanelLogin);
     ButtonLogin->setObjectName(QStringLiteral("ButtonLogin"));
@@ -56,6 +66,7 @@ TfMenuQuorvela::TfMenuQuorvela(QWidget* parent) : QWidget(parent) {
     layout->addWidget(PanelMenu, 1);
     Label2 = navyLabel("Label2", QStringLiteral("wQuorvela v. 2025.07.01"), PanelMenu);
     place(Label2, 209, 8);
+    keepInside(Label2, 351);
     anchor(Label2, AnchorTop | AnchorRight);
     LabelDataBase = navyLabel("LabelDataBase", QString(), PanelMenu);
     LabelDataBase->setWordWrap(true);

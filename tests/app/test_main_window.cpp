@@ -104,6 +104,10 @@ private:
 
 TEST_F(MainWindowTest, StartsSignedOutWithEveryFieldEmpty) {
     expectSignedOut();
+    // The login strip sits at the top of the window, its button where the window places it.
+    fMenuQuorvela->show();
+    EXPECT_EQ(fMenuQuorvela->PanelLogin->geometry(), QRect(0, 0, 351, 46));
+    EXPECT_EQ(fMenuQuorvela->ButtonLogin->mapTo(fMenuQuorvela, QPoint(0, 0)), QPoint(16, 8));
     EXPECT_FALSE(frmLogin->isVisible());
     for (const QString* f : {&dmCon->glNumeFirma, &dmCon->glUser, &dmCon->glUserPass, &dmCon->glDataBase,
                              &dmCon->glUserRol, &dmCon->glEuPL, &dmCon->glJasIP, &dmCon->glJasProtocol})

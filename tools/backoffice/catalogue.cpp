@@ -287,10 +287,15 @@ void appendInvoice(std::string& out, const World& w, Channel c, std::int64_t ind
         appendJsonString(out, item.unit);
         out += ", \"quantity\": ";
         out += std::to_string(q10 / 10);
-        if (q10 % 10) out += "." + std::to_string(q10 % 10);
+        if (q10 % 10) {
+            out += '.';
+            out += std::to_string(q10 % 10);
+        }
         out += ", \"unitPrice\": ";
         appendAmount(out, item.priceBani);
-        out += ", \"vatRate\": " + std::to_string(item.vatRate) + ", \"netAmount\": ";
+        out += ", \"vatRate\": ";
+        out += std::to_string(item.vatRate);
+        out += ", \"netAmount\": ";
         appendAmount(out, net);
         out += ", \"vatAmount\": ";
         appendAmount(out, vat);
