@@ -145,6 +145,30 @@ TEST_F(ImportWindow, ButtonsThatNeedARecordRefuseAnEmptyList) {
     EXPECT_FALSE(QFile::exists(config.path() + "/.json"));
 }
 
+TEST_F(ImportWindow, TheListShowsLongIdsEmptyTextsNullsAndLongTextsAsStored) {
+    const std::string longName(300, 'x');
+    q("insert into log_quorvela (id_fact, api_end_point, err_la_import, fact_c_json) values "
+      "(9223372036854775807, 'B2B', '', '{\"header\": {\"generalInformation\": {\"invoiceNumber\": \"\"}, "
+      "\"buyerInformation\": {\"buyerName\": \"" + longName + "\"}}}'), "
+      "(1, 'B2C', null, null)");
+    click(w->ButtonFactPreluate);
+    ASSERT_EQ(w->dsLogQuorvela->recordCount(), 2);
+    qv::grid::GridView* v = view();
+    auto cell = [&](int row, const char* column) { return v->displayText(row, v->columnIndex(column)); };
+    EXPECT_EQ(cell(0, "id_fact"), "9223372036854775807");
+    EXPECT_EQ(cell(0, "err_la_import"), "");
+    EXPECT_EQ(cell(0, "nr_doc_json"), "");
+    EXPECT_EQ(cell(0, "partener_json").toStdString(), longName);
+    EXPECT_EQ(cell(1, "id_fact"), "1");
+    EXPECT_EQ(cell(1, "partener_json"), "");
+    EXPECT_TRUE(w->dsLogQuorvela->isNull(1, w->dsLogQuorvela->fieldIndex("partener_json")));
+    EXPECT_FALSE(w->dsLogQuorvela->isNull(0, w->dsLogQuorvela->fieldIndex("nr_doc_json")));
+    // The 64-bit id reaches the stored function whole.
+    view()->focusRecord(0);
+    click(w->ButtonMutaFactCurenta);
+    EXPECT_EQ(logLines().last().toStdString().rfind("Eroare import idFact \"9223372036854775807\" - ", 0), 0u);
+}
+
 class WithInvoices : public ImportWindow {
 protected:
     void SetUp() override {
