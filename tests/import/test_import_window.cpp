@@ -369,6 +369,25 @@ TEST_F(ImportWindow, MoveAllRecordsRefusalsAndGoesOn) {
     EXPECT_TRUE(messages.isEmpty());
 }
 
+TEST_F(ImportWindow, MoveAllFollowsTheGroupedOrderAndSkipsGroupRows) {
+    qvtest::Simulator sim({"--b2b-count", "2", "--b2c-count", "2"});
+    useBackOffice(sim);
+    click(w->ButtonPreiaFactQuorvela);
+    // The list puts B2C first (higher ids); grouped by channel, B2B comes first.
+    view()->groupByColumn(view()->columnIndex("api_end_point"));
+    QStringList shown;
+    for (int row : view()->records()) shown << QString::fromUtf8(w->dsLogQuorvela->rawValue(row, 0).data());
+    ASSERT_EQ(shown.size(), 4);
+    ASSERT_LT(shown.first().toLongLong(), shown.last().toLongLong());   // B2B's group first
+    const int before = int(logLines().size());
+    click(w->ButtonMutaToateFacturile);
+    QStringList moved;
+    for (const QString& line : logLines().mid(before)) moved << line.section('"', 1, 1);
+    EXPECT_EQ(moved, shown);
+    EXPECT_EQ(q("select count(*) from doc"), "4");
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
 TEST_F(ImportWindow, TheDatabaseGoingAwayEndsMoveAllWithoutLosingOrDoublingAnything) {
     qvtest::Simulator sim({"--b2b-count", "5", "--b2c-count", "0"});
     useBackOffice(sim);
