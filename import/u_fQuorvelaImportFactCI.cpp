@@ -127,11 +127,13 @@ TfQuorvelaImportFactCI::TfQuorvelaImportFactCI(QWidget* parent) : QWidget(parent
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setReadOnly(false);
+    Memo1->setTabChangesFocus(true);   // Tab leaves the log for the next control, as everywhere else
     place(Memo1, 8, 540, 1268, 114);
     anchor(Memo1, AnchorLeft | AnchorRight | AnchorBottom);
 
-    setTabOrder(Memo1, cxGrid1);
-    setTabOrder(cxGrid1, ButtonFactPreluate);
+    // The grid's Tab stop is its view.
+    setTabOrder(Memo1, cxGrid1->view());
+    setTabOrder(cxGrid1->view(), ButtonFactPreluate);
     setTabOrder(ButtonFactPreluate, Button2);
     setTabOrder(Button2, ButtonPreiaFactQuorvela);
     setTabOrder(ButtonPreiaFactQuorvela, ButtonMutaToateFacturile);

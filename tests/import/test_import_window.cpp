@@ -1,5 +1,6 @@
 // The import window driven as a user would, through the real start-up, against the real server and the
 // back-office simulator.
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -80,6 +81,20 @@ TEST_F(ImportWindow, ShowingTheWindowRunsNoQuery) {
     EXPECT_FALSE(dmCon->conQem->isConnected());
     EXPECT_EQ(view()->filteredRecordCount(), 0);
     EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(ImportWindow, TheLogHasTheFocusFirstAndTabFollowsTheWindowsOrder) {
+    QApplication::setActiveWindow(w);
+    ASSERT_EQ(QApplication::focusWidget(), w->Memo1);
+    QStringList visited;
+    for (int i = 0; i < 6; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* f = QApplication::focusWidget();
+        visited << (w->cxGrid1->isAncestorOf(f) ? QStringLiteral("cxGrid1") : f->objectName());
+    }
+    EXPECT_EQ(visited, (QStringList{"cxGrid1", "ButtonFactPreluate", "Button2", "ButtonPreiaFactQuorvela",
+                                    "ButtonMutaToateFacturile", "ButtonMutaFactCurenta"}));
+    EXPECT_TRUE(w->Memo1->toPlainText().isEmpty());
 }
 
 TEST_F(ImportWindow, FetchLogsBothChannelsAndResumesFromTheHighestId) {
