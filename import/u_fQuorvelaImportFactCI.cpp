@@ -348,7 +348,7 @@ void TfQuorvelaImportFactCI::ButtonMutaToateFacturileClick() {
             rowOfKey.clear();
             for (int r = dsLogQuorvela->recordCount() - 1; r >= 0; --r) rowOfKey[keyOf(r)] = r;
         }
-        if (!rowOfKey.empty()) {
+        if (seenReads > 0) {
             auto it = rowOfKey.find(keys[size_t(i)]);
             if (it == rowOfKey.end()) continue;  // gone from the list meanwhile
             row = it->second;
