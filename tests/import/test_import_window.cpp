@@ -350,6 +350,24 @@ TEST_F(WithInvoices, MoveAllSkipsMovedInvoicesAndKeepsTheButtonsAwayMeanwhile) {
         EXPECT_FALSE(w->dsLogQuorvela->isNull(r, w->dsLogQuorvela->fieldIndex("nr_doc_qem")));
 }
 
+TEST_F(WithInvoices, AListReadWholeDuringMoveAllShiftsNoInvoice) {
+    // Mid-loop the user reads the list again, and a newer invoice has arrived meanwhile: every row moves
+    // down one place. The loop must go on with the invoices it started with, each once.
+    const std::string snapshot = q("select string_agg(id_fact::text, ',' order by id_fact desc) from log_quorvela");
+    bool reread = false;
+    QObject::connect(w->Memo1, &QPlainTextEdit::textChanged, [&] {
+        if (!w->isMovingAll() || reread) return;
+        reread = true;
+        q("insert into log_quorvela (id_fact, api_end_point, fact_c_json) values (999999999, 'B2C', '{}')");
+        click(w->ButtonFactPreluate);
+    });
+    click(w->ButtonMutaToateFacturile);
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(q("select string_agg(id_fact::text, ',' order by id_fact desc) from doc"), snapshot);
+    EXPECT_EQ(logLines().filter("S-a importat").size(), 3);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
 TEST_F(WithInvoices, MoveAllMovesOnlyTheFilteredInvoices) {
     const std::string id = q("select min(id_fact) from log_quorvela");
     const std::string nr = q("select fact_c_json::json->'header'->'generalInformation'->>'invoiceNumber' from "
