@@ -141,35 +141,19 @@ Connection::~Connection() {
     if (conn_) PQfinish(conn_);
 }
 
-void Connection::setServer(const QString& v) {
-    if (v == server_) return;
+// A different target closes the connection first; the value it already has changes nothing.
+template <class T>
+void Connection::retarget(T& field, const T& v) {
+    if (v == field) return;
     close();
-    server_ = v;
+    field = v;
 }
 
-void Connection::setPort(int v) {
-    if (v == port_) return;
-    close();
-    port_ = v;
-}
-
-void Connection::setDatabase(const QString& v) {
-    if (v == database_) return;
-    close();
-    database_ = v;
-}
-
-void Connection::setUsername(const QString& v) {
-    if (v == username_) return;
-    close();
-    username_ = v;
-}
-
-void Connection::setPassword(const QString& v) {
-    if (v == password_) return;
-    close();
-    password_ = v;
-}
+void Connection::setServer(const QString& v) { retarget(server_, v); }
+void Connection::setPort(int v) { retarget(port_, v); }
+void Connection::setDatabase(const QString& v) { retarget(database_, v); }
+void Connection::setUsername(const QString& v) { retarget(username_, v); }
+void Connection::setPassword(const QString& v) { retarget(password_, v); }
 
 void Connection::setSslMode(SslMode m) {
     if (m == sslMode_) return;

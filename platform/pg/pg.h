@@ -124,6 +124,8 @@ signals:
     void connectedChanged(bool connected);
 
 private:
+    template <class T>
+    void retarget(T& field, const T& v);
     void acquire();
     void release();
     void dropIfBroken();
